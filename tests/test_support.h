@@ -1,0 +1,49 @@
+// Files and runs of the real tool, for the tests.
+#ifndef SWF_VERSION_PATCH_TEST_SUPPORT_H_
+#define SWF_VERSION_PATCH_TEST_SUPPORT_H_
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A fresh directory, removed with everything in it when the test ends.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadFile(const std::filesystem::path& path);
+
+// The exit status the shell sees for a status the tool returns (-1 is 255).
+int ShellStatus(int tool_status);
+
+struct ToolRun {
+  int exit_status = -1;  // as the shell sees it, 0 to 255
+  std::string out;
+  std::string err;
+};
+
+struct RunOptions {
+  // argv[0]; none starts the tool with no command-line words at all.
+  std::optional<std::string> program = std::string("swf-version-patch");
+  std::filesystem::path directory;  // working directory; empty: unchanged
+  bool unprivileged = false;        // run as the user nobody
+};
+
+// Runs the built tool with `args` after argv[0], standard input empty.
+ToolRun RunTool(const std::vector<std::string>& args,
+                const RunOptions& options = RunOptions());
+
+// Whether RunTool can run the tool as a user who may not write our files.
+bool CanRunUnprivileged();
+
+#endif  // SWF_VERSION_PATCH_TEST_SUPPORT_H_

@@ -1,0 +1,231 @@
+// The built tool, run on real files: output, exit status and the file's bytes.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kBanner =
+    "usage: swf-version-patch source.swf\n"
+    "  version 20110919.2000\n"
+    "  Copyright (c) the swf-version-patch authors; MIT License\n"
+    "  support: " SWF_VERSION_PATCH_SUPPORT_URL_1
+    " or " SWF_VERSION_PATCH_SUPPORT_URL_2 "\n";
+
+std::string SystemText(int error_number) {
+  return std::string(strerror(error_number)) + "\n";
+}
+
+// A header and a little body that patching must never touch.
+std::string Movie(const std::string& signature, unsigned char version) {
+  return signature + static_cast<char>(version) +
+         std::string("\x1e\0\0\0\x78\x00\x05\x5f\x00\x00\x0f\xa0", 12);
+}
+
+std::string Patched(std::string bytes) {
+  bytes[3] = '\x09';
+  return bytes;
+}
+
+struct FileCase {
+  const char* name;
+  std::string contents;
+  int status;
+  const char* out;  // %s stands for the path as given
+  std::string err;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+
+class FileTest : public testing::TestWithParam<FileCase> {};
+
+TEST_P(FileTest, PatchesOrLeavesFileExactlyAsItWas) {
+  const FileCase& c = GetParam();
+  TempDir dir;
+  const fs::path movie = dir.path() / "movie.swf";
+  WriteFile(movie, c.contents);
+
+  const ToolRun run = RunTool({movie.string()});
+
+  EXPECT_EQ(run.exit_status, ShellStatus(c.status));
+  std::string out = c.out;
+  if (out.find("%s") != std::string::npos) out.replace(out.find("%s"), 2, movie.string());
+  EXPECT_EQ(run.out, out);
+  EXPECT_EQ(run.err, c.err);
+  EXPECT_EQ(ReadFile(movie), c.status == 0 ? Patched(c.contents) : c.contents);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, FileTest,
+    testing::Values(
+        FileCase{"Empty", "", -4, "", "fread fail\n"},
+        FileCase{"OneByte", "F", -4, "", "fread fail\n"},
+        FileCase{"ThreeBytes", "FWS", -4, "", "fread fail\n"},
+        FileCase{"LowerCase", Movie("fws", 8), -5, "", "not swf file\n"},
+        FileCase{"Lzma", Movie("ZWS", 13), -5, "", "not swf file\n"},
+        FileCase{"Gif", "GIF89a", -5, "", "not swf file\n"},
+        FileCase{"BadSecondByte", Movie("FXS", 8), -5, "", "not swf file\n"},
+        FileCase{"BadThirdByte", Movie("CWT", 8), -5, "", "not swf file\n"},
+        FileCase{"HeaderOnly", std::string("FWS\x0a", 4), 0,
+                 "%s (original swf version=10) update version 9\n", ""},
+        FileCase{"Version0", Movie("FWS", 0), 0,
+                 "%s (original swf version=0) update version 9\n", ""},
+        FileCase{"Version9", Movie("FWS", 9), 0,
+                 "%s (original swf version=9) update version 9\n", ""},
+        FileCase{"Version255", Movie("FWS", 255), 0,
+                 "%s (original swf version=255) update version 9\n", ""},
+        FileCase{"Compressed", Movie("CWS", 10), 0,
+                 "%s (original swf version=10) update version 9\n", ""}),
+    [](const testing::TestParamInfo<FileCase>& info) { return info.param.name; });
+
+TEST(UsageTest, WrongCommandLinePrintsBannerAndOpensNothing) {
+  TempDir dir;
+  const std::string movie = Movie("FWS", 8);
+  WriteFile(dir.path() / "a.swf", movie);
+  WriteFile(dir.path() / "b.swf", movie);
+  RunOptions in_dir;
+  in_dir.directory = dir.path();
+
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {""}, {"a.swf", "b.swf"}, {"a.swf", ""}, {"a.swf", "b.swf", "a.swf"}}) {
+    SCOPED_TRACE(args.size());
+    const ToolRun run = RunTool(args, in_dir);
+    EXPECT_EQ(run.exit_status, ShellStatus(-1));
+    EXPECT_EQ(run.out, kBanner);
+    EXPECT_EQ(run.err, "");
+  }
+  EXPECT_EQ(ReadFile(dir.path() / "a.swf"), movie);
+  EXPECT_EQ(ReadFile(dir.path() / "b.swf"), movie);
+}
+
+TEST(UsageTest, MissingOrEmptyProgramNameStillGivesAWholeBanner) {
+  RunOptions no_words;
+  no_words.program.reset();
+  RunOptions empty_name;
+  empty_name.program = "";
+  for (const RunOptions& options : {no_words, empty_name}) {
+    const ToolRun run = RunTool({}, options);
+    EXPECT_EQ(run.exit_status, ShellStatus(-1));
+    EXPECT_EQ(run.out, kBanner);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(UsageTest, ProgramNameIsPrintedAsGiven) {
+  RunOptions options;
+  options.program = "/opt/tools/patch me";
+  const ToolRun run = RunTool({}, options);
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1),
+            "usage: /opt/tools/patch me source.swf\n");
+}
+
+TEST(PathTest, PathIsPrintedVerbatim) {
+  TempDir dir;
+  const std::string name = "my movie (v2) #1 & 50% 'final' \xd1\x91\xd0\xb6 \xe6\x98\xa0.swf";
+  const std::string movie = Movie("FWS", 7);
+  WriteFile(dir.path() / name, movie);
+  RunOptions in_dir;
+  in_dir.directory = dir.path();
+
+  const ToolRun run = RunTool({name}, in_dir);
+
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.out, name + " (original swf version=7) update version 9\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadFile(dir.path() / name), Patched(movie));
+}
+
+TEST(PathTest, OptionLikeArgumentIsAPath) {
+  TempDir dir;
+  RunOptions in_dir;
+  in_dir.directory = dir.path();
+  for (const char* word : {"-h", "--help", "-"}) {
+    const ToolRun run = RunTool({word}, in_dir);
+    EXPECT_EQ(run.exit_status, ShellStatus(-2)) << word;
+    EXPECT_EQ(run.out, "") << word;
+    EXPECT_EQ(run.err, SystemText(ENOENT)) << word;
+  }
+  const std::string movie = Movie("FWS", 6);
+  WriteFile(dir.path() / "-v", movie);
+  const ToolRun run = RunTool({"-v"}, in_dir);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.out, "-v (original swf version=6) update version 9\n");
+  EXPECT_EQ(ReadFile(dir.path() / "-v"), Patched(movie));
+}
+
+TEST(PathTest, UnopenablePathsFailWithTheSystemText) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "folder.swf");
+  const struct {
+    fs::path path;
+    int error_number;
+  } cases[] = {
+      {dir.path() / "missing.swf", ENOENT},
+      {dir.path() / "folder.swf", EISDIR},
+      {dir.path() / "missing" / "movie.swf", ENOENT},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = RunTool({c.path.string()});
+    EXPECT_EQ(run.exit_status, ShellStatus(-2)) << c.path;
+    EXPECT_EQ(run.out, "") << c.path;
+    EXPECT_EQ(run.err, SystemText(c.error_number)) << c.path;
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "missing.swf"));
+}
+
+TEST(PathTest, ReadOnlyFileIsRefusedAndUnchanged) {
+  if (!CanRunUnprivileged()) GTEST_SKIP() << "running as root with no user nobody";
+  TempDir dir;
+  const fs::path path = dir.path() / "locked.swf";
+  const std::string movie = Movie("FWS", 8);
+  WriteFile(path, movie);
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read |
+                            fs::perms::others_read);
+  RunOptions unprivileged;
+  unprivileged.unprivileged = true;
+
+  const ToolRun run = RunTool({path.string()}, unprivileged);
+
+  EXPECT_EQ(run.exit_status, ShellStatus(-2));
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, SystemText(EACCES));
+  EXPECT_EQ(ReadFile(path), movie);
+}
+
+TEST(PathTest, NonRegularFilesAreRefusedWithoutHanging) {
+  TempDir dir;
+  const fs::path fifo = dir.path() / "pipe.swf";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const fs::path& path : {fifo, fs::path("/dev/null"), fs::path("/dev/zero")}) {
+    const ToolRun run = RunTool({path.string()});
+    EXPECT_EQ(run.exit_status, ShellStatus(-2)) << path;
+    EXPECT_EQ(run.out, "") << path;
+    EXPECT_EQ(run.err, "not a regular file\n") << path;
+  }
+}
+
+TEST(PathTest, SymbolicLinkIsFollowed) {
+  TempDir dir;
+  const std::string movie = Movie("CWS", 11);
+  WriteFile(dir.path() / "real.swf", movie);
+  fs::create_symlink("real.swf", dir.path() / "link.swf");
+
+  const ToolRun run = RunTool({(dir.path() / "link.swf").string()});
+
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(ReadFile(dir.path() / "real.swf"), Patched(movie));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "link.swf"));
+}
+
+}  // namespace
