@@ -87,7 +87,7 @@ ToolRun RunTool(const std::vector<std::string>& args,
         (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 ||
          setuid(nobody->pw_uid) != 0))
       _exit(127);
-    execv(SWF_VERSION_PATCH_TOOL, argv.data());
+    execv(options.tool.c_str(), argv.data());
     _exit(127);
   }
   int status = 0;

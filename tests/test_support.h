@@ -33,6 +33,7 @@ struct ToolRun {
 };
 
 struct RunOptions {
+  std::filesystem::path tool = SWF_VERSION_PATCH_TOOL;  // the built tool
   // argv[0]; none starts the tool with no command-line words at all.
   std::optional<std::string> program = std::string("swf-version-patch");
   std::filesystem::path directory;  // working directory; empty: unchanged

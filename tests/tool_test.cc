@@ -192,8 +192,12 @@ TEST(PathTest, ReadOnlyFileIsRefusedAndUnchanged) {
   WriteFile(path, movie);
   fs::permissions(path, fs::perms::owner_read | fs::perms::group_read |
                             fs::perms::others_read);
+  // A copy of the tool in our own directory, which nobody may enter even
+  // where the build tree is private.
   RunOptions unprivileged;
   unprivileged.unprivileged = true;
+  unprivileged.tool = dir.path() / "swf-version-patch";
+  fs::copy_file(SWF_VERSION_PATCH_TOOL, unprivileged.tool);
 
   const ToolRun run = RunTool({path.string()}, unprivileged);
 
