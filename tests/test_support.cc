@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -46,14 +49,41 @@ int ShellStatus(int tool_status) { return tool_status & 0xff; }
 
 namespace {
 
-std::string ReadAll(FILE* file) {
+// Everything written into the pipe until its last writer closed it.
+std::string ReadAll(int pipe) {
   std::string bytes;
-  rewind(file);
-  for (int c; (c = fgetc(file)) != EOF;) bytes.push_back(static_cast<char>(c));
+  char buffer[4096];
+  for (ssize_t got; (got = read(pipe, buffer, sizeof buffer)) != 0;) {
+    if (got == -1 && errno == EINTR) continue;
+    if (got == -1) throw std::runtime_error("read");
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  close(pipe);
   return bytes;
 }
 
 const passwd* Nobody() { return getpwnam("nobody"); }
+
+// In the child: puts `sink` on `descriptor`, `captured` being our capture.
+bool Attach(const Sink& sink, int descriptor, int captured) {
+  switch (sink.kind) {
+    case Sink::kCaptured:
+      return dup2(captured, descriptor) != -1;
+    case Sink::kClosed:
+      return close(descriptor) == 0 || errno == EBADF;
+    case Sink::kFile: {
+      const int file = open(sink.file.c_str(), O_WRONLY | O_APPEND);
+      return file != -1 && dup2(file, descriptor) != -1 && close(file) == 0;
+    }
+  }
+  return false;
+}
+
+bool Limit(int resource, const std::optional<unsigned long>& limit) {
+  if (!limit) return true;
+  const rlimit value = {*limit, *limit};
+  return setrlimit(resource, &value) == 0;
+}
 
 }  // namespace
 
@@ -68,9 +98,10 @@ ToolRun RunTool(const std::vector<std::string>& args,
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
 
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile");
+  // Pipes, not files: a file-size limit on the tool must not cut its text.
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe2");
   const passwd* nobody = geteuid() == 0 ? Nobody() : nullptr;
   fflush(nullptr);
   const pid_t child = fork();
@@ -78,8 +109,13 @@ ToolRun RunTool(const std::vector<std::string>& args,
   if (child == 0) {
     // Only async-signal-safe calls from here on.
     const int in = open("/dev/null", O_RDONLY);
-    if (in == -1 || dup2(in, 0) == -1 || dup2(fileno(out), 1) == -1 ||
-        dup2(fileno(err), 2) == -1)
+    if (in == -1 || dup2(in, 0) == -1 || close(in) != 0) _exit(127);
+    if (!Attach(options.out, 1, out[1]) || !Attach(options.err, 2, err[1]) ||
+        (options.input_closed && close(0) != 0))
+      _exit(127);
+    if (options.file_size_limit && signal(SIGXFSZ, SIG_IGN) == SIG_ERR) _exit(127);
+    if (!Limit(RLIMIT_FSIZE, options.file_size_limit) ||
+        !Limit(RLIMIT_NOFILE, options.open_files_limit))
       _exit(127);
     if (!options.directory.empty() && chdir(options.directory.c_str()) != 0)
       _exit(127);
@@ -90,13 +126,13 @@ ToolRun RunTool(const std::vector<std::string>& args,
     execv(options.tool.c_str(), argv.data());
     _exit(127);
   }
+  close(out[1]);
+  close(err[1]);
+  ToolRun run;
+  run.out = ReadAll(out[0]);  // the tool writes far less than a pipe holds
+  run.err = ReadAll(err[0]);
   int status = 0;
   if (waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid");
-  ToolRun run;
   run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run.out = ReadAll(out);
-  run.err = ReadAll(err);
-  fclose(out);
-  fclose(err);
   return run;
 }

@@ -32,15 +32,26 @@ struct ToolRun {
   std::string err;
 };
 
+// Where a standard stream of the tool goes.
+struct Sink {
+  enum Kind { kCaptured, kClosed, kFile } kind = kCaptured;
+  std::filesystem::path file;  // with kFile: opened for appending, as by >>
+};
+
 struct RunOptions {
   std::filesystem::path tool = SWF_VERSION_PATCH_TOOL;  // the built tool
   // argv[0]; none starts the tool with no command-line words at all.
   std::optional<std::string> program = std::string("swf-version-patch");
   std::filesystem::path directory;  // working directory; empty: unchanged
   bool unprivileged = false;        // run as the user nobody
+  bool input_closed = false;        // else standard input is /dev/null
+  Sink out, err;
+  // Process limits, in bytes and descriptors; SIGXFSZ is ignored.
+  std::optional<unsigned long> file_size_limit;
+  std::optional<unsigned long> open_files_limit;
 };
 
-// Runs the built tool with `args` after argv[0], standard input empty.
+// Runs the built tool with `args` after argv[0].
 ToolRun RunTool(const std::vector<std::string>& args,
                 const RunOptions& options = RunOptions());
 
