@@ -6,11 +6,12 @@
 #include "report.h"
 
 int main(int argc, char** argv) {
+  const char* path = argc == 2 ? argv[1] : nullptr;
   PatchResult result = {Outcome::kUsage, 0, 0};
-  if (argc == 2 && argv[1][0] != '\0') {
+  if (path != nullptr && path[0] != '\0') {
     StdioDisk disk;
-    result = PatchVersion(disk, argv[1]);
+    result = PatchVersion(disk, path);
   }
-  return Report(result, argc > 0 ? argv[0] : nullptr,
-                argc == 2 ? argv[1] : nullptr, stdout, stderr);
+  // argv[argc] is null, so argv[0] is a name or null even when argc is 0.
+  return Report(result, argv[0], path, stdout, stderr);
 }

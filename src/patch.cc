@@ -25,18 +25,15 @@ bool IsSwfSignature(const unsigned char header[4]) {
 PatchResult PatchVersion(Disk& disk, const char* path) {
   if (!disk.Open(path)) return {Outcome::kOpenFailed, 0, LastErrorNumber()};
 
-  switch (disk.Kind()) {
-    case FileKind::kRegular:
-      break;
-    case FileKind::kUnknown:
-      return CloseAndFail(disk, Outcome::kOpenFailed, LastErrorNumber());
-    case FileKind::kNotRegular:
-      return CloseAndFail(disk, Outcome::kNotRegularFile, 0);
-    case FileKind::kStandardOutput:
-      return CloseAndFail(disk, Outcome::kFileIsStandardOutput, 0);
-    case FileKind::kStandardError:
-      return CloseAndFail(disk, Outcome::kFileIsStandardError, 0);
-  }
+  const FileKind kind = disk.Kind();
+  if (kind == FileKind::kUnknown)
+    return CloseAndFail(disk, Outcome::kOpenFailed, LastErrorNumber());
+  if (kind == FileKind::kNotRegular)
+    return CloseAndFail(disk, Outcome::kNotRegularFile, 0);
+  if (kind == FileKind::kStandardOutput)
+    return CloseAndFail(disk, Outcome::kFileIsStandardOutput, 0);
+  if (kind == FileKind::kStandardError)
+    return CloseAndFail(disk, Outcome::kFileIsStandardError, 0);
 
   // One item of four bytes: a file shorter than the header reads nothing.
   unsigned char header[4];

@@ -62,15 +62,17 @@ int Report(const PatchResult& result, const char* program, const char* path,
   while (row->outcome != result.outcome) ++row;
   if (row->stream == Stream::kNone) return row->exit_status;
 
+  // Whether the text could be printed does not change what happened to the
+  // file, so the status stays; hence the (void)s.
   FILE* stream = row->stream == Stream::kOut ? out : err;
   if (row->text == nullptr) {
-    fprintf(stream, "%s\n", strerror(result.error_number));
+    (void)fprintf(stream, "%s\n", strerror(result.error_number));
   } else if (result.outcome == Outcome::kUsage) {
     if (program == nullptr || program[0] == '\0') program = kDefaultProgramName;
-    fprintf(stream, row->text, program);
-    fputs(kBannerTail, stream);
+    (void)fprintf(stream, row->text, program);
+    (void)fputs(kBannerTail, stream);
   } else {
-    fprintf(stream, row->text, path, result.former_version);
+    (void)fprintf(stream, row->text, path, result.former_version);
   }
   return row->exit_status;
 }

@@ -2,6 +2,7 @@
 // on a real file; the file is checked afterwards.
 #include "patch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -178,6 +179,16 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"CloseError", Failing(Op::kClose, EDQUOT), Outcome::kCloseFailed,
                   -9, SystemText(EDQUOT), 1, true}),
     [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+TEST(ReportTest, UsageWithoutAProgramNameUsesTheToolsName) {
+  FILE* out = tmpfile();
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(Report({Outcome::kUsage, 0, 0}, nullptr, nullptr, out, stderr), -1);
+  const std::string banner = Contents(out);
+  EXPECT_EQ(banner.substr(0, banner.find('\n') + 1), "usage: swf-version-patch source.swf\n");
+  EXPECT_EQ(std::count(banner.begin(), banner.end(), '\n'), 4);
+  fclose(out);
+}
 
 TEST(PatchTest, PatchesThroughTheRealDiskAndClosesOnce) {
   TempDir dir;
