@@ -2,7 +2,34 @@
 
 #include <sys/stat.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+
+// The Windows C runtime keeps descriptors 0 to 2 for the standard streams
+// even when the process has no console or handles.
+static bool ReserveStandardDescriptors() { return true; }
+
+static FILE* OpenForUpdate(const PathChar* path) { return _wfopen(path, L"r+b"); }
+
+using FileStatus = struct _stat64;
+static int StatusOf(FILE* file, FileStatus* status) {
+  return _fstat64(_fileno(file), status);  // 64-bit sizes on 32-bit builds too
+}
+
+// Whether `descriptor` is open on the same file as `stream`. Windows has no
+// inode numbers: the volume serial and file index name a file instead.
+static bool IsSameFile(FILE* stream, const FileStatus&, int descriptor) {
+  BY_HANDLE_FILE_INFORMATION ours;
+  BY_HANDLE_FILE_INFORMATION other;
+  const auto handle = [](int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); };
+  return GetFileInformationByHandle(handle(descriptor), &other) &&
+         GetFileInformationByHandle(handle(_fileno(stream)), &ours) &&
+         ours.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+         ours.nFileIndexHigh == other.nFileIndexHigh &&
+         ours.nFileIndexLow == other.nFileIndexLow;
+}
+#else
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,35 +43,35 @@ static bool ReserveStandardDescriptors() {
   }
   return true;
 }
-#else
-// The Windows C runtime keeps descriptors 0 to 2 for the standard streams
-// even when the process has no console or handles.
-static bool ReserveStandardDescriptors() { return true; }
+
+static FILE* OpenForUpdate(const PathChar* path) { return fopen(path, "r+b"); }
+
+using FileStatus = struct stat;
+static int StatusOf(FILE* file, FileStatus* status) {
+  return fstat(fileno(file), status);
+}
+
+// Whether `descriptor` is open on the same file as the stream whose status
+// is `ours`.
+static bool IsSameFile(FILE*, const FileStatus& ours, int descriptor) {
+  struct stat other;
+  return fstat(descriptor, &other) == 0 && ours.st_dev == other.st_dev &&
+         ours.st_ino == other.st_ino;
+}
 #endif
 
-bool StdioDisk::Open(const char* path) {
+bool StdioDisk::Open(const PathChar* path) {
   if (!ReserveStandardDescriptors()) return false;
-  file_ = fopen(path, "r+b");
+  file_ = OpenForUpdate(path);
   return file_ != nullptr;
 }
 
-#ifndef _WIN32
-// Whether the descriptor is open on the very file described by `file`.
-static bool IsSameFile(int descriptor, const struct stat& file) {
-  struct stat other;
-  return fstat(descriptor, &other) == 0 && other.st_dev == file.st_dev &&
-         other.st_ino == file.st_ino;
-}
-#endif
-
 FileKind StdioDisk::Kind() {
-  struct stat file;
-  if (fstat(fileno(file_), &file) != 0) return FileKind::kUnknown;
-  if (!S_ISREG(file.st_mode)) return FileKind::kNotRegular;
-#ifndef _WIN32  // Windows has no inode numbers to compare.
-  if (IsSameFile(fileno(stderr), file)) return FileKind::kStandardError;
-  if (IsSameFile(fileno(stdout), file)) return FileKind::kStandardOutput;
-#endif
+  FileStatus status;
+  if (StatusOf(file_, &status) != 0) return FileKind::kUnknown;
+  if ((status.st_mode & S_IFMT) != S_IFREG) return FileKind::kNotRegular;
+  if (IsSameFile(file_, status, 2)) return FileKind::kStandardError;
+  if (IsSameFile(file_, status, 1)) return FileKind::kStandardOutput;
   return FileKind::kRegular;
 }
 

@@ -6,6 +6,14 @@
 #include <cstddef>
 #include <cstdio>
 
+// A path as the platform hands it over. Windows paths are UTF-16: its
+// narrow command line loses every letter outside the active code page.
+#ifdef _WIN32
+using PathChar = wchar_t;
+#else
+using PathChar = char;
+#endif
+
 // What the opened path turned out to be. Anything but a regular file that no
 // standard stream writes to is refused before a byte is read or written.
 enum class FileKind {
@@ -21,7 +29,7 @@ enum class FileKind {
 class Disk {
  public:
   // Opens an existing file for update ("r+b"): never creates or truncates.
-  virtual bool Open(const char* path) = 0;
+  virtual bool Open(const PathChar* path) = 0;
   virtual FileKind Kind() = 0;
   virtual size_t Read(void* buffer, size_t size, size_t count) = 0;
   // The stream's error indicator: tells an I/O error from end of file.
@@ -40,7 +48,7 @@ class Disk {
 // The real disk: C standard I/O on one FILE.
 class StdioDisk final : public Disk {
  public:
-  bool Open(const char* path) override;
+  bool Open(const PathChar* path) override;
   FileKind Kind() override;
   size_t Read(void* buffer, size_t size, size_t count) override;
   bool HasError() override;

@@ -5,10 +5,14 @@
 #include "patch.h"
 #include "report.h"
 
-int main(int argc, char** argv) {
-  const char* path = argc == 2 ? argv[1] : nullptr;
+#ifdef _WIN32
+int wmain(int argc, PathChar** argv) {  // the command line in UTF-16
+#else
+int main(int argc, PathChar** argv) {
+#endif
+  const PathChar* path = argc == 2 ? argv[1] : nullptr;
   PatchResult result = {Outcome::kUsage, 0, 0};
-  if (path != nullptr && path[0] != '\0') {
+  if (path != nullptr && path[0] != 0) {
     StdioDisk disk;
     result = PatchVersion(disk, path);
   }

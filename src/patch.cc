@@ -22,7 +22,7 @@ bool IsSwfSignature(const unsigned char header[4]) {
 
 }  // namespace
 
-PatchResult PatchVersion(Disk& disk, const char* path) {
+PatchResult PatchVersion(Disk& disk, const PathChar* path) {
   if (!disk.Open(path)) return {Outcome::kOpenFailed, 0, LastErrorNumber()};
 
   const FileKind kind = disk.Kind();

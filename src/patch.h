@@ -40,6 +40,6 @@ constexpr unsigned char kPatchedVersion = 9;
 // Opens `path` for update, checks the signature and writes kPatchedVersion
 // over byte 3. The file is closed on every path that opened it. Prints
 // nothing: the caller reports the result.
-PatchResult PatchVersion(Disk& disk, const char* path);
+PatchResult PatchVersion(Disk& disk, const PathChar* path);
 
 #endif  // SWF_VERSION_PATCH_PATCH_H_

@@ -10,7 +10,7 @@
 // and returns the exit status. `program` is the first command-line word (may
 // be null or empty), `path` the movie's path as given. Printing failures are
 // not looked at: they never change the status.
-int Report(const PatchResult& result, const char* program, const char* path,
-           FILE* out, FILE* err);
+int Report(const PatchResult& result, const PathChar* program,
+           const PathChar* path, FILE* out, FILE* err);
 
 #endif  // SWF_VERSION_PATCH_REPORT_H_

@@ -1,11 +1,28 @@
-# Fails when the tool's dynamic section needs the C++ or GCC runtime.
-execute_process(COMMAND ${READELF} -d ${TOOL}
-  OUTPUT_VARIABLE dynamic RESULT_VARIABLE result)
+# Fails when the tool needs a library beyond the C runtime and the system's
+# own: no C++ or GCC runtime on Linux, nothing but Windows DLLs on Windows.
+#   cmake -DTOOL=path -DREADELF=path -P check_runtime.cmake   (ELF)
+#   cmake -DTOOL=path -DOBJDUMP=path -P check_runtime.cmake   (PE)
+if(READELF)
+  execute_process(COMMAND ${READELF} -d ${TOOL}
+    OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+  set(entry "\\(NEEDED\\)[^\n]*")
+  set(allowed "^\\(NEEDED\\) +Shared library: \\[(libc\\.so\\.6|libm\\.so\\.6)\\]$")
+else()
+  execute_process(COMMAND ${OBJDUMP} -p ${TOOL}
+    OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+  set(entry "DLL Name: [^\n]*")
+  set(allowed "^DLL Name: (KERNEL32|msvcrt|ADVAPI32|USER32)\\.dll$")
+endif()
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "readelf -d ${TOOL} failed")
+  message(FATAL_ERROR "cannot list what ${TOOL} needs")
 endif()
-string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*" needed "${dynamic}")
-message(STATUS "${needed}")
-if(needed MATCHES "libstdc\\+\\+|libgcc_s|libc\\+\\+")
-  message(FATAL_ERROR "the tool needs a C++ runtime: ${needed}")
+string(REGEX MATCHALL "${entry}" needed "${listing}")
+if(NOT needed)
+  message(FATAL_ERROR "no library listed for ${TOOL}: the check itself is broken")
 endif()
+foreach(library IN LISTS needed)
+  message(STATUS "${library}")
+  if(NOT library MATCHES "${allowed}")
+    message(FATAL_ERROR "the tool needs more than the system's libraries: ${library}")
+  endif()
+endforeach()

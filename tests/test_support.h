@@ -23,11 +23,21 @@ class TempDir {
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 
-// The exit status the shell sees for a status the tool returns (-1 is 255).
+// The exit status a caller sees for a status the tool returns: -1 is 255
+// on POSIX systems, and stays -1 on Windows.
 int ShellStatus(int tool_status);
 
+// Lines as the tool prints them on this platform: with CR LF on Windows.
+std::string Text(const std::string& lines);
+
+// The platform's text for an error number, as the tool prints it.
+std::string SystemText(int error_number);
+
+// A path from UTF-8 bytes, whatever the platform's narrow encoding.
+std::filesystem::path Utf8Path(const std::string& utf8);
+
 struct ToolRun {
-  int exit_status = -1;  // as the shell sees it, 0 to 255
+  int exit_status = -1;  // as ShellStatus gives it
   std::string out;
   std::string err;
 };
@@ -51,7 +61,7 @@ struct RunOptions {
   std::optional<unsigned long> open_files_limit;
 };
 
-// Runs the built tool with `args` after argv[0].
+// Runs the built tool with `args` (UTF-8) after argv[0].
 ToolRun RunTool(const std::vector<std::string>& args,
                 const RunOptions& options = RunOptions());
 
