@@ -19,7 +19,7 @@ static int StatusOf(FILE* file, FileStatus* status) {
 
 // Whether `descriptor` is open on the same file as `stream`. Windows has no
 // inode numbers: the volume serial and file index name a file instead.
-static bool IsSameFile(FILE* stream, const FileStatus&, int descriptor) {
+static bool IsSameFile(FILE* stream, const FileStatus& /*status*/, int descriptor) {
   BY_HANDLE_FILE_INFORMATION ours;
   BY_HANDLE_FILE_INFORMATION other;
   const auto handle = [](int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); };
@@ -53,7 +53,7 @@ static int StatusOf(FILE* file, FileStatus* status) {
 
 // Whether `descriptor` is open on the same file as the stream whose status
 // is `ours`.
-static bool IsSameFile(FILE*, const FileStatus& ours, int descriptor) {
+static bool IsSameFile(FILE* /*stream*/, const FileStatus& ours, int descriptor) {
   struct stat other;
   return fstat(descriptor, &other) == 0 && ours.st_dev == other.st_dev &&
          ours.st_ino == other.st_ino;
