@@ -2,6 +2,15 @@
 # own: no C++ or GCC runtime on Linux, nothing but Windows DLLs on Windows.
 #   cmake -DTOOL=path -DREADELF=path -P check_runtime.cmake   (ELF)
 #   cmake -DTOOL=path -DOBJDUMP=path -P check_runtime.cmake   (PE)
+#   cmake -DTOOL=path -DREADELF=path -DSTATIC=ON -P ...          (static ELF)
+if(STATIC)
+  execute_process(COMMAND ${READELF} -l -d ${TOOL}
+    OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR listing MATCHES "INTERP|NEEDED")
+    message(FATAL_ERROR "${TOOL} is not fully static:\n${listing}")
+  endif()
+  return()
+endif()
 if(READELF)
   execute_process(COMMAND ${READELF} -d ${TOOL}
     OUTPUT_VARIABLE listing RESULT_VARIABLE result)
