@@ -16,13 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kMovie("FWS\x0a\x1e\0\0\0\x78\x00\x05\x5f", 12);
-
-std::string Patched(std::string bytes) {
-  bytes[3] = '\x09';
-  return bytes;
-}
-
 void ExpectFailure(const ToolRun& run, int status, const std::string& err) {
   EXPECT_EQ(run.exit_status, ShellStatus(status));
   EXPECT_EQ(run.out, "");

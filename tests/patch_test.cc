@@ -86,8 +86,6 @@ std::string ErrorLine(int error_number) {
   return std::string(strerror(error_number)) + "\n";
 }
 
-const std::string kMovie("FWS\x0a\x1e\0\0\0\x78\x00", 10);
-
 struct FaultCase {
   const char* name;
   Fault fault;
@@ -121,9 +119,7 @@ TEST_P(FaultTest, ReportsTheFailureOnceAndKeepsTheFile) {
   EXPECT_EQ(Contents(out), "");
   EXPECT_EQ(Contents(err), c.err);
   EXPECT_EQ(disk.closes(), c.closes);
-  std::string expected = kMovie;
-  if (c.patched) expected[3] = '\x09';
-  EXPECT_EQ(ReadFile(path), expected);
+  EXPECT_EQ(ReadFile(path), c.patched ? Patched(kMovie) : kMovie);
   fclose(out);
   fclose(err);
 }
@@ -202,7 +198,7 @@ TEST(PatchTest, PatchesThroughTheRealDiskAndClosesOnce) {
   EXPECT_EQ(result.outcome, Outcome::kPatched);
   EXPECT_EQ(result.former_version, 10);
   EXPECT_EQ(disk.closes(), 1);
-  EXPECT_EQ(ReadFile(path), std::string("FWS\x09\x1e\0\0\0\x78\x00", 10));
+  EXPECT_EQ(ReadFile(path), Patched(kMovie));
 }
 
 TEST(PatchTest, NotSwfClosesOnceAndWritesNothing) {

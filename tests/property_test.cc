@@ -18,13 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kMovie("FWS\x0a\x1e\0\0\0\x78\x00\x05\x5f", 12);
-
-std::string Patched(std::string bytes) {
-  bytes[3] = '\x09';
-  return bytes;
-}
-
 // Random files, signatures mostly valid or nearly so: each run either changes
 // byte 3 alone to 9, or leaves the file as it was with the status its
 // contents call for.

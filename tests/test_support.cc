@@ -25,6 +25,13 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ignored);
 }
 
+const std::string kMovie("FWS\x0a\x1e\0\0\0\x78\x00\x05\x5f", 12);
+
+std::string Patched(std::string movie) {
+  movie[3] = '\x09';
+  return movie;
+}
+
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

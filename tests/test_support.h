@@ -20,6 +20,13 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// A small movie: the header, version 10, and the start of a body that
+// patching must never touch.
+extern const std::string kMovie;
+
+// `movie` as a patch leaves it: byte 3 set to 9, nothing else changed.
+std::string Patched(std::string movie);
+
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 

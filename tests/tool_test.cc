@@ -28,11 +28,6 @@ std::string Movie(const std::string& signature, unsigned char version) {
          std::string("\x1e\0\0\0\x78\x00\x05\x5f\x00\x00\x0f\xa0", 12);
 }
 
-std::string Patched(std::string bytes) {
-  bytes[3] = '\x09';
-  return bytes;
-}
-
 struct FileCase {
   const char* name;
   std::string contents;
