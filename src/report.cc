@@ -23,8 +23,9 @@ struct OutcomeText {
   Outcome outcome;
   int exit_status;
   Stream stream;
-  // A printf format given the path (or program name) and the former version;
-  // null means the system's text for the failed call's error number.
+  // Printed as it stands, but for a "%s", which stands for the path (or the
+  // program name), and a "%d", for the former version. Null: the system's
+  // text for the failed call's error number.
   const char* text;
 };
 
