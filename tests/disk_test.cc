@@ -2,6 +2,7 @@
 // of the tool can be started in: descriptors taken away behind its back.
 #include "disk.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -62,7 +63,7 @@ TEST_F(DiskTest, OpenFailsWhenNoDescriptorCanStandInForAClosedOutput) {
 
 TEST_F(DiskTest, KindIsUnknownWhenTheDescriptorIsGone) {
   // fopen takes the lowest free descriptor: find out which that is.
-  const int next = dup(0);
+  const int next = open("/dev/null", O_RDONLY);
   ASSERT_NE(next, -1);
   close(next);
   StdioDisk disk;
