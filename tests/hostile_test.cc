@@ -1,6 +1,5 @@
 // The built tool where users really break things on POSIX systems: failing
-// kernel calls, closed or full standard streams, output redirected into the
-// movie.
+// kernel calls, closed or full standard streams.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -126,39 +125,5 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"OutputFull", false, Sink::kFile, Sink::kCaptured, "/dev/full"},
         StateCase{"AllFull", false, Sink::kFile, Sink::kFile, "/dev/full"}),
     [](const testing::TestParamInfo<StateCase>& info) { return info.param.name; });
-
-TEST(RedirectionTest, OutputIntoTheMovieIsRefused) {
-  TempDir dir;
-  const fs::path movie = dir.path() / "movie.swf";
-  WriteFile(movie, kMovie);
-  fs::create_hard_link(movie, dir.path() / "other-name.swf");
-  RunOptions out_into_movie;
-  out_into_movie.out = {Sink::kFile, movie};
-  RunOptions err_into_movie;
-  err_into_movie.err = {Sink::kFile, movie};
-
-  ExpectFailure(RunTool({(dir.path() / "other-name.swf").string()}, out_into_movie),
-                -2, "file is standard output\n");
-  EXPECT_EQ(ReadFile(movie), kMovie);
-  const ToolRun run = RunTool({movie.string()}, err_into_movie);
-  EXPECT_EQ(run.exit_status, ShellStatus(-2));
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(ReadFile(movie), kMovie);
-}
-
-TEST(RedirectionTest, OutputIntoAnotherFileBesideTheMovieIsFine) {
-  TempDir dir;
-  const fs::path movie = dir.path() / "movie.swf";
-  const fs::path log = dir.path() / "patch.log";
-  WriteFile(movie, kMovie);
-  WriteFile(log, "");
-  RunOptions into_log;
-  into_log.out = {Sink::kFile, log};
-  into_log.err = {Sink::kFile, log};
-
-  EXPECT_EQ(RunTool({movie.string()}, into_log).exit_status, 0);
-  EXPECT_EQ(ReadFile(movie), Patched(kMovie));
-  EXPECT_EQ(ReadFile(log), movie.string() + " (original swf version=10) update version 9\n");
-}
 
 }  // namespace

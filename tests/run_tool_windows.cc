@@ -56,9 +56,16 @@ ToolRun RunTool(const std::vector<std::string>& args, const RunOptions& options)
   for (const std::string& arg : args) AppendWord(line, Utf8Path(arg).wstring());
 
   TempDir capture;
+  const auto sink = [&capture](const Sink& sink, const char* name) {
+    if (sink.kind == Sink::kFile)  // appended to, as by >>
+      return Inheritable(sink.file, FILE_APPEND_DATA, OPEN_EXISTING);
+    if (sink.kind == Sink::kCaptured)
+      return Inheritable(capture.path() / name, GENERIC_WRITE, CREATE_ALWAYS);
+    throw std::runtime_error("closed standard streams are not for Windows");
+  };
   const HANDLE in = Inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
-  const HANDLE out = Inheritable(capture.path() / "out", GENERIC_WRITE, CREATE_ALWAYS);
-  const HANDLE err = Inheritable(capture.path() / "err", GENERIC_WRITE, CREATE_ALWAYS);
+  const HANDLE out = sink(options.out, "out");
+  const HANDLE err = sink(options.err, "err");
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -84,7 +91,7 @@ ToolRun RunTool(const std::vector<std::string>& args, const RunOptions& options)
 
   ToolRun run;
   run.exit_status = static_cast<int>(code);
-  run.out = ReadFile(capture.path() / "out");
-  run.err = ReadFile(capture.path() / "err");
+  if (options.out.kind == Sink::kCaptured) run.out = ReadFile(capture.path() / "out");
+  if (options.err.kind == Sink::kCaptured) run.err = ReadFile(capture.path() / "err");
   return run;
 }

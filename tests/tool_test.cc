@@ -250,4 +250,43 @@ TEST(PathTest, SymbolicLinkIsFollowed) {
 }
 #endif
 
+// Where standard output or error is redirected into the movie itself, under
+// any of its names, no message may land in it.
+TEST(RedirectionTest, OutputIntoTheMovieIsRefused) {
+  TempDir dir;
+  const fs::path movie = dir.path() / "movie.swf";
+  WriteFile(movie, kMovie);
+  fs::create_hard_link(movie, dir.path() / "other-name.swf");
+  RunOptions out_into_movie;
+  out_into_movie.out = {Sink::kFile, movie};
+  RunOptions err_into_movie;
+  err_into_movie.err = {Sink::kFile, movie};
+
+  const ToolRun refused =
+      RunTool({(dir.path() / "other-name.swf").string()}, out_into_movie);
+  EXPECT_EQ(refused.exit_status, ShellStatus(-2));
+  EXPECT_EQ(refused.err, Text("file is standard output\n"));
+  EXPECT_EQ(ReadFile(movie), kMovie);
+  // Any message would land in the movie: the status alone tells.
+  const ToolRun silent = RunTool({movie.string()}, err_into_movie);
+  EXPECT_EQ(silent.exit_status, ShellStatus(-2));
+  EXPECT_EQ(silent.out, "");
+  EXPECT_EQ(ReadFile(movie), kMovie);
+}
+
+TEST(RedirectionTest, OutputIntoAnotherFileBesideTheMovieIsFine) {
+  TempDir dir;
+  const fs::path movie = dir.path() / "movie.swf";
+  const fs::path log = dir.path() / "patch.log";
+  WriteFile(movie, kMovie);
+  WriteFile(log, "");
+  RunOptions into_log;
+  into_log.out = {Sink::kFile, log};
+  into_log.err = {Sink::kFile, log};
+
+  EXPECT_EQ(RunTool({movie.string()}, into_log).exit_status, 0);
+  EXPECT_EQ(ReadFile(movie), Patched(kMovie));
+  EXPECT_EQ(ReadFile(log), Text(movie.string() + " (original swf version=10) update version 9\n"));
+}
+
 }  // namespace
