@@ -15,12 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void ExpectFailure(const ToolRun& run, int status, const std::string& err) {
-  EXPECT_EQ(run.exit_status, ShellStatus(status));
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, err);
-}
-
 TEST(KernelFailureTest, PathsThatCannotBeOpened) {
   TempDir dir;
   fs::create_symlink("b.swf", dir.path() / "a.swf");

@@ -39,9 +39,7 @@ TEST(PropertyTest, RandomFilesArePatchedAtByteThreeOrLeftAlone) {
     const ToolRun run = RunTool({movie.string()});
 
     if (length < 4) {
-      EXPECT_EQ(run.exit_status, ShellStatus(-4));
-      EXPECT_EQ(run.out, "");
-      EXPECT_EQ(run.err, Text("fread fail\n"));
+      ExpectFailure(run, -4, Text("fread fail\n"));
       EXPECT_EQ(ReadFile(movie), contents);
     } else if ((contents[0] == 'F' || contents[0] == 'C') && contents[1] == 'W' &&
                contents[2] == 'S') {
@@ -52,9 +50,7 @@ TEST(PropertyTest, RandomFilesArePatchedAtByteThreeOrLeftAlone) {
       EXPECT_EQ(run.err, "");
       EXPECT_EQ(ReadFile(movie), Patched(contents));
     } else {
-      EXPECT_EQ(run.exit_status, ShellStatus(-5));
-      EXPECT_EQ(run.out, "");
-      EXPECT_EQ(run.err, Text("not swf file\n"));
+      ExpectFailure(run, -5, Text("not swf file\n"));
       EXPECT_EQ(ReadFile(movie), contents);
     }
     if (HasFailure()) break;

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "gtest/gtest.h"
+
 #include <fstream>
 #include <iterator>
 #include <cstring>
@@ -63,6 +65,12 @@ std::string Text(const std::string& lines) { return lines; }
 
 std::string SystemText(int error_number) {
   return Text(std::string(strerror(error_number)) + "\n");
+}
+
+void ExpectFailure(const ToolRun& run, int tool_status, const std::string& err) {
+  EXPECT_EQ(run.exit_status, ShellStatus(tool_status));
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, err);
 }
 
 fs::path Utf8Path(const std::string& utf8) { return fs::u8path(utf8); }

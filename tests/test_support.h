@@ -72,6 +72,10 @@ struct RunOptions {
 ToolRun RunTool(const std::vector<std::string>& args,
                 const RunOptions& options = RunOptions());
 
+// Checks a failed run: its status, nothing on standard output, and `err`
+// (as the tool prints it: see Text and SystemText) on standard error.
+void ExpectFailure(const ToolRun& run, int tool_status, const std::string& err);
+
 // Whether RunTool can run the tool as a user who may not write our files.
 bool CanRunUnprivileged();
 

@@ -147,10 +147,8 @@ TEST(PathTest, OptionLikeArgumentIsAPath) {
   RunOptions in_dir;
   in_dir.directory = dir.path();
   for (const char* word : {"-h", "--help", "-"}) {
-    const ToolRun run = RunTool({word}, in_dir);
-    EXPECT_EQ(run.exit_status, ShellStatus(-2)) << word;
-    EXPECT_EQ(run.out, "") << word;
-    EXPECT_EQ(run.err, SystemText(ENOENT)) << word;
+    SCOPED_TRACE(word);
+    ExpectFailure(RunTool({word}, in_dir), -2, SystemText(ENOENT));
   }
   const std::string movie = Movie("FWS", 6);
   WriteFile(dir.path() / "-v", movie);
@@ -177,10 +175,8 @@ TEST(PathTest, UnopenablePathsFailWithTheSystemText) {
       {dir.path() / "missing" / "movie.swf", ENOENT},
   };
   for (const auto& c : cases) {
-    const ToolRun run = RunTool({c.path.string()});
-    EXPECT_EQ(run.exit_status, ShellStatus(-2)) << c.path;
-    EXPECT_EQ(run.out, "") << c.path;
-    EXPECT_EQ(run.err, SystemText(c.error_number)) << c.path;
+    SCOPED_TRACE(c.path);
+    ExpectFailure(RunTool({c.path.string()}), -2, SystemText(c.error_number));
   }
   EXPECT_FALSE(fs::exists(dir.path() / "missing.swf"));
 }
@@ -205,11 +201,7 @@ TEST(PathTest, ReadOnlyFileIsRefusedAndUnchanged) {
   unprivileged.tool = dir.path() / "swf-version-patch";
   fs::copy_file(SWF_VERSION_PATCH_TOOL, unprivileged.tool);
 
-  const ToolRun run = RunTool({path.string()}, unprivileged);
-
-  EXPECT_EQ(run.exit_status, ShellStatus(-2));
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, SystemText(EACCES));
+  ExpectFailure(RunTool({path.string()}, unprivileged), -2, SystemText(EACCES));
   EXPECT_EQ(ReadFile(path), movie);
   fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);  // to clean up
 }
@@ -217,10 +209,8 @@ TEST(PathTest, ReadOnlyFileIsRefusedAndUnchanged) {
 #ifdef _WIN32
 TEST(PathTest, DeviceNamesAreRefused) {
   for (const char* device : {"NUL", "nul.swf", "\\\\.\\NUL"}) {
-    const ToolRun run = RunTool({device});
-    EXPECT_EQ(run.exit_status, ShellStatus(-2)) << device;
-    EXPECT_EQ(run.out, "") << device;
-    EXPECT_EQ(run.err, Text("not a regular file\n")) << device;
+    SCOPED_TRACE(device);
+    ExpectFailure(RunTool({device}), -2, Text("not a regular file\n"));
   }
 }
 #else
@@ -229,10 +219,8 @@ TEST(PathTest, NonRegularFilesAreRefusedWithoutHanging) {
   const fs::path fifo = dir.path() / "pipe.swf";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   for (const fs::path& path : {fifo, fs::path("/dev/null"), fs::path("/dev/zero")}) {
-    const ToolRun run = RunTool({path.string()});
-    EXPECT_EQ(run.exit_status, ShellStatus(-2)) << path;
-    EXPECT_EQ(run.out, "") << path;
-    EXPECT_EQ(run.err, "not a regular file\n") << path;
+    SCOPED_TRACE(path);
+    ExpectFailure(RunTool({path.string()}), -2, "not a regular file\n");
   }
 }
 
